@@ -1,6 +1,6 @@
 #pragma once
 // In-memory implementations of the system services, for the native tests and
-// the headless program. Each one can be filled and inspected by a test.
+// the headless program. Each one can be filled and read back by a test.
 #include <cstdint>
 #include <functional>
 #include <map>

@@ -37,6 +37,7 @@ TWinInstanceGuard::~TWinInstanceGuard() { Release(); }
 bool TWinInstanceGuard::Claim(const std::string& name, const std::string& windowClass, const std::string& caption,
                               uint32_t message) {
     Release();
+    SetLastError(ERROR_SUCCESS);
     HANDLE h = CreateSemaphoreA(nullptr, 1, 1, name.c_str());
     DWORD err = GetLastError();
     if (h && err == ERROR_ALREADY_EXISTS) {
