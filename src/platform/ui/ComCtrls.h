@@ -56,7 +56,7 @@ public:
     std::vector<TTabSheet*> Pages() const;
     TTabSheet* ActivePage() const { return active_; }
     void SetActivePage(TTabSheet* page);  // by code: runs no handler
-    TNotifyEvent OnChange;                // after the user switched tabs
+    TEvent OnChange;                // after the user switched tabs
     void UserSelectPage(TTabSheet* page);
 
 private:
@@ -68,7 +68,7 @@ public:
     TTabSheet(TComponent* owner, TPageControl* parent) : TWinControl(owner, parent, TControlKind::TabSheet) {}
     bool TabVisible() const { return tabVisible_; }
     void SetTabVisible(bool v);
-    TNotifyEvent OnShow;
+    TEvent OnShow;
 
 private:
     bool tabVisible_ = true;
@@ -83,7 +83,7 @@ public:
     std::vector<TNotebookPage*> Pages() const;
     int PageIndex() const { return pageIndex_; }
     void SetPageIndex(int i);  // a change runs OnPageChanged
-    TNotifyEvent OnPageChanged;
+    TEvent OnPageChanged;
 
 private:
     int pageIndex_ = -1;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using TNotifyEvent = std::function<void()>;
+using TEvent = std::function<void()>;
 using THandle = uintptr_t;  // a window handle (HWND on Windows, a token headless)
 
 class TComponent {

@@ -10,7 +10,8 @@ TControl::TControl(TComponent* owner, TWinControl* parent, TControlKind kind)
 }
 
 TControl::~TControl() {
-    if (TForm* f = ParentForm(); f && f != this && f->ActiveControl() == this) f->SetActiveControl(nullptr);
+    if (kind_ != TControlKind::Form && parent_)
+        if (TForm* f = parent_->ParentForm(); f && f->ActiveControl() == this) f->SetActiveControl(nullptr);
     peer_.reset();
     if (parent_) {
         auto& v = parent_->controls_;

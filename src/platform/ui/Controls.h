@@ -71,7 +71,7 @@ public:
     void SetColor(uint32_t c);
     std::string Hint;
 
-    TNotifyEvent OnClick;
+    TEvent OnClick;
     virtual void Click();
 
     TPeer* Peer() const { return peer_.get(); }

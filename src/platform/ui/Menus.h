@@ -11,7 +11,7 @@ public:
     TMenuItem(TComponent* owner, const std::string& caption) : TComponent(owner), Caption(caption) {}
     std::string Caption;  // "-" is a separator
     bool Default = false, Checked = false, Enabled = true, Visible = true;
-    TNotifyEvent OnClick;
+    TEvent OnClick;
     void Click() { if (OnClick) OnClick(); }
     void UserClick() { if (Enabled && Visible && Caption != "-") Click(); }
 };
@@ -21,7 +21,7 @@ public:
     explicit TPopupMenu(TComponent* owner) : TComponent(owner) {}
     std::vector<TMenuItem*> Items;  // owned through the component owner
     TMenuItem* Add(const std::string& caption);
-    TNotifyEvent OnPopup;
+    TEvent OnPopup;
     // Opens the menu at a screen position (runs OnPopup first); returns when it closed.
     void Popup(int x, int y);
     TMenuItem* DefaultItem() const;
@@ -64,7 +64,7 @@ public:
     void SetEnabled(bool e);
     unsigned Interval() const { return interval_; }
     void SetInterval(unsigned ms);
-    TNotifyEvent OnTimer;
+    TEvent OnTimer;
     void Fire();  // one tick (the backend calls it)
 
 private:

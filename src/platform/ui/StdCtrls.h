@@ -70,7 +70,7 @@ public:
     void SetReadOnly(bool r);
     char PasswordChar = 0;
     int MaxLength = 0;  // 0: unlimited
-    TNotifyEvent OnChange;
+    TEvent OnChange;
     void UserType(const std::string& t);  // the user replaces the text
 
 private:
@@ -101,7 +101,7 @@ public:
     int ItemIndex() const { return itemIndex_; }
     void SetItemIndex(int i);  // -1 or out of range: no selection; runs no handler
     std::string Text() const;  // the selected item's text, or empty
-    TNotifyEvent OnChange;
+    TEvent OnChange;
     void UserSelect(int i);  // the user picks an item: runs OnChange
 
 private:
@@ -123,7 +123,7 @@ public:
     int Value() const;
     // Shows v, put into the range (the way a stored value is shown).
     void SetValue(int v);
-    TNotifyEvent OnChange;
+    TEvent OnChange;
     void UserType(const std::string& t);
     void UserStep(int delta);  // the arrows: by 1 within the range
     void UserExit();           // focus leaves the field
