@@ -345,10 +345,16 @@ TEST_F(MiddleButtonHook, WithoutApplicationWindowClicksPassAndNothingIsPosted) {
 
 TEST_F(MiddleButtonHook, DoubleClickMessagePassesThrough) {
     TakeMiddleClicks();
-    ASSERT_TRUE(MiddleClick(client, 2));
-    EXPECT_TRUE(inbox.Got(WM_MBUTTONDBLCLK)) << inbox.Describe();
-    EXPECT_FALSE(inbox.Got(WM_MBUTTONDOWN) || inbox.Got(WM_MBUTTONUP)) << inbox.Describe();
-    EXPECT_EQ(inbox.middle, 1) << "only the first press is reported: " << inbox.Describe();
+    struct Where { POINT p; UINT dbl, down, up; const char* what; } places[] = {
+        {client, WM_MBUTTONDBLCLK, WM_MBUTTONDOWN, WM_MBUTTONUP, "client area"},
+        {caption, WM_NCMBUTTONDBLCLK, WM_NCMBUTTONDOWN, WM_NCMBUTTONUP, "frame"},
+    };
+    for (const auto& w : places) {
+        ASSERT_TRUE(MiddleClick(w.p, 2)) << w.what;
+        EXPECT_TRUE(inbox.Got(w.dbl)) << w.what << ": " << inbox.Describe();
+        EXPECT_FALSE(inbox.Got(w.down) || inbox.Got(w.up)) << w.what << ": " << inbox.Describe();
+        EXPECT_EQ(inbox.middle, 1) << w.what << ", only the first press is reported: " << inbox.Describe();
+    }
 }
 
 TEST_F(MiddleButtonHook, AfterMenuLoopClicksWaitForMenuSelect) {
