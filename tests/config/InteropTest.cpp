@@ -87,11 +87,11 @@ json::Value FullDocument() {
     for (int i = 0; i < 3; ++i) {
         json::Value a = json::Value::MakeObject();
         a.Add("ReservedByte", Num(i));
-        a.Add("ReservedText", Str("r" + std::to_string(i)));
+        a.Add("ReservedText", Str(std::string("r") + std::to_string(i)));
         a.Add("ReservedFlag", Num(1));
-        a.Add("PopServer", Str("pop" + std::to_string(i) + ".example.net"));
-        a.Add("UserName", Str(i == 1 ? HighText(90) : "user" + std::to_string(i)));
-        a.Add("Password", Str("p\xC3\xA4ss" + std::to_string(i)));
+        a.Add("PopServer", Str(std::string("pop") + std::to_string(i) + ".example.net"));
+        a.Add("UserName", Str(i == 1 ? HighText(90) : std::string("user") + std::to_string(i)));
+        a.Add("Password", Str(std::string("p\xC3\xA4ss") + std::to_string(i)));
         accounts.Push(a);
     }
     d.Add("Accounts", accounts);
@@ -99,10 +99,10 @@ json::Value FullDocument() {
     for (int i = 0; i < 2; ++i) {
         json::Value f = json::Value::MakeObject();
         f.Add("ReservedFlag", Num(1));
-        f.Add("Address", Str("sender" + std::to_string(i) + "@example.net"));
-        f.Add("SpareText1", Str("s1-" + std::to_string(i)));
-        f.Add("WaveFileName", Str("w" + std::to_string(i) + ".wav"));
-        f.Add("SpareText2", Str("s2-" + std::to_string(i)));
+        f.Add("Address", Str(std::string("sender") + std::to_string(i) + "@example.net"));
+        f.Add("SpareText1", Str(std::string("s1-") + std::to_string(i)));
+        f.Add("WaveFileName", Str(std::string("w") + std::to_string(i) + ".wav"));
+        f.Add("SpareText2", Str(std::string("s2-") + std::to_string(i)));
         f.Add("TuneNumber", Num(i + 3));
         filters.Push(f);
     }
@@ -170,21 +170,21 @@ TEST_P(Interop, FilesOfTheOtherImplementationLoadIntact) {
         SCOPED_TRACE(i);
         TAccountData a = AccountHolder.Get(i);
         EXPECT_EQ(a.ReservedByte(), i);
-        EXPECT_EQ(a.ReservedText(), "r" + std::to_string(i));
+        EXPECT_EQ(a.ReservedText(), std::string("r") + std::to_string(i));
         EXPECT_EQ(a.ReservedFlag(), 1);
-        EXPECT_EQ(a.PopServer(), "pop" + std::to_string(i) + ".example.net");
-        EXPECT_EQ(a.UserName(), i == 1 ? Latin1(HighText(90)) : "user" + std::to_string(i));
-        EXPECT_EQ(a.Password(), "p\xE4ss" + std::to_string(i));
+        EXPECT_EQ(a.PopServer(), std::string("pop") + std::to_string(i) + ".example.net");
+        EXPECT_EQ(a.UserName(), i == 1 ? Latin1(HighText(90)) : std::string("user") + std::to_string(i));
+        EXPECT_EQ(a.Password(), std::string("p\xE4ss") + std::to_string(i));
     }
     ASSERT_EQ(FilterHolder.Count(), 2);
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
         TFilterData f = FilterHolder.Get(i);
         EXPECT_EQ(f.ReservedFlag(), 1);
-        EXPECT_EQ(f.Address(), "sender" + std::to_string(i) + "@example.net");
-        EXPECT_EQ(f.SpareText1(), "s1-" + std::to_string(i));
-        EXPECT_EQ(f.WaveFileName(), "w" + std::to_string(i) + ".wav");
-        EXPECT_EQ(f.SpareText2(), "s2-" + std::to_string(i));
+        EXPECT_EQ(f.Address(), std::string("sender") + std::to_string(i) + "@example.net");
+        EXPECT_EQ(f.SpareText1(), std::string("s1-") + std::to_string(i));
+        EXPECT_EQ(f.WaveFileName(), std::string("w") + std::to_string(i) + ".wav");
+        EXPECT_EQ(f.SpareText2(), std::string("s2-") + std::to_string(i));
         EXPECT_EQ(f.TuneNumber(), i + 3);
     }
 }

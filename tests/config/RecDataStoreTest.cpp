@@ -13,9 +13,9 @@ void FillAccounts(TEMailAccountHolder& h, int n = 3) {
     for (int i = 0; i < n; ++i) {
         TAccountData a = h.New();
         a.ReservedFlag() = 1;
-        a.SetPopServer("pop" + std::to_string(i) + ".example");
-        a.SetUserName("a" + std::to_string(i));
-        a.SetPassword("secret\xE9" + std::to_string(i));
+        a.SetPopServer(std::string("pop") + std::to_string(i) + ".example");
+        a.SetUserName(std::string("a") + std::to_string(i));
+        a.SetPassword(std::string("secret\xE9").append(std::to_string(i)));
     }
 }
 
@@ -40,7 +40,7 @@ TEST(RecordList, IndexOutsideTheListRaises) {
     FillAccounts(h, 2);
     for (int bad : {-1, 2, 100}) {
         SCOPED_TRACE(bad);
-        const Failure want = Raises<EListError>("List index out of bounds (" + std::to_string(bad) + ")");
+        const Failure want = Raises<EListError>(std::string("List index out of bounds (") + std::to_string(bad) + ")");
         ExpectFailure([&] { h.Get(bad); }, want);
         ExpectFailure([&] { h.Delete(bad); }, want);
     }

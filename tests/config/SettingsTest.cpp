@@ -49,14 +49,14 @@ protected:
         for (int i = 0; i < accounts; ++i) {
             TAccountData a = AccountHolder.New();
             a.ReservedFlag() = 1;
-            a.SetPopServer("pop" + std::to_string(i) + ".example.org");
-            a.SetUserName("user" + std::to_string(i));
-            a.SetPassword("pw\xFF" + std::to_string(i));
+            a.SetPopServer(std::string("pop") + std::to_string(i) + ".example.org");
+            a.SetUserName(std::string("user") + std::to_string(i));
+            a.SetPassword(std::string("pw\xFF") + std::to_string(i));
         }
         for (int i = 0; i < filters; ++i) {
             TFilterData f = FilterHolder.New();
             f.ReservedFlag() = 1;
-            f.SetAddress("friend" + std::to_string(i) + "@example.org");
+            f.SetAddress(std::string("friend") + std::to_string(i) + "@example.org");
             f.SetTuneNumber(i + 1);
         }
         SettingsHeader.Bytes[1] = 0x11;  // padding: written back as it is
@@ -363,7 +363,21 @@ TEST_F(SettingsFile, SaveThatCannotCreateItsFileKeepsTheOldOne) {
     EXPECT_EQ(ReadBytes(Path), old);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// Opened for reading, the file is shared with readers but not with writers.
+TEST_F(SettingsFile, ReadingSharesTheFileWithReadersOnly) {
+    const Bytes old = SavedFile();
+    TZStream reader(Path, zmOpenRead);
+    { TZStream secondReader(Path, zmOpenRead); }
+    ExpectFailure([&] { TZStream writer(Path, zmCreate); }, Raises<EFCreateError>("Cannot create file " + Path));
+    // A save cannot replace the file meanwhile: it fails and leaves no partial file.
+    ExpectFailure([] { SaveSettings(); }, Raises<EFCreateError>("Cannot create file " + Path));
+    EXPECT_FALSE(std::filesystem::exists(Path + ".tmp"));
+    Bytes back(old.size(), '\0');
+    EXPECT_EQ(reader.Read(back.data(), back.size() + 1), old.size());
+    EXPECT_EQ(back, old);
+}
+#else
 // The disk fills up in the middle of a save: the old file stays as it was and
 // no partial file is left behind.
 TEST_F(SettingsFile, SaveThatFailsMidwayKeepsTheOldFile) {
