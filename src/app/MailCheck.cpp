@@ -11,6 +11,31 @@
 #include "platform/net/ClientSocket.h"
 #include "platform/services/Services.h"
 
+// A server written as host:port or [address]:port connects to that port; any
+// other text is a host name (or address) reached on the default port.
+void SplitPopServer(const std::string& server, const std::string& defaultPort, std::string& host,
+                    std::string& port) {
+    host = server;
+    port = defaultPort;
+    std::string h, p;
+    if (!server.empty() && server[0] == '[') {
+        size_t close = server.find(']');
+        if (close == std::string::npos || close + 1 >= server.size() || server[close + 1] != ':') return;
+        h = server.substr(1, close - 1);
+        p = server.substr(close + 2);
+    } else {
+        size_t colon = server.find(':');
+        if (colon == std::string::npos || server.find(':', colon + 1) != std::string::npos) return;
+        h = server.substr(0, colon);
+        p = server.substr(colon + 1);
+    }
+    if (h.empty() || p.empty() || p.size() > 5) return;
+    for (char c : p)
+        if (c < '0' || c > '9') return;
+    host = h;
+    port = p;
+}
+
 namespace {
 const char* const kInternetSettingsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
@@ -77,7 +102,7 @@ void TMAILBELLForm::CheckMail() {
     const bool filterOn = AppSettings.HasOption(ofSenderFilter);
     for (int a = 0; a < AccountHolder.Count(); ++a) {
         const std::string server = AccountHolder.Get(a).PopServer();
-        VekPOP1->Host = server;
+        SplitPopServer(server, DefaultPort, VekPOP1->Host, VekPOP1->Port);
         VekPOP1->UserId = AccountHolder.Get(a).UserName();
         VekPOP1->UserPasswd = AccountHolder.Get(a).Password();
         CheckAccount();

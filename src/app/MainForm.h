@@ -10,6 +10,9 @@
 #include "platform/ui/Scheduler.h"
 
 class TVekPOP;
+
+void SplitPopServer(const std::string& server, const std::string& defaultPort, std::string& host,
+                    std::string& port);
 class TVekMsgList;
 
 class TMAILBELLForm : public TForm {
@@ -57,6 +60,8 @@ public:
     std::string ReadAssociatedProgram(const std::string& extension);
     void UpdateDevicePresence();
 
+    // The POP3 port of servers written without one.
+    std::string DefaultPort = "110";
     // Host of the on-line probe (a well-known public web host, port 80).
     std::string ProbeHost = "www.example.com";
     unsigned ProbePort = 80;

@@ -1,7 +1,7 @@
 #include "AppFixture.h"
 
 #include <cmath>
-#include <unistd.h>
+#include <chrono>
 
 #include "app/DebugMsgForm.h"
 #include "base/Strings.h"
@@ -23,9 +23,11 @@ void AppTest::SetUp() {
     SettingsPending = 0;
     DevicePresent = 0;
 
-    char tmpl[] = "/tmp/mbapp-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    static int serial = 0;
+    dir = std::filesystem::temp_directory_path() /
+          ("mbapp-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+           std::to_string(++serial));
+    std::filesystem::create_directories(dir);
     AppExeName = (dir / "MAILBELL.exe").string();
 
     lastMs_ = ClockMs(sys.Clock);
@@ -54,6 +56,11 @@ void AppTest::SetUp() {
         return std::unique_ptr<TEmailUsbDevice>(std::move(d));
     };
     MakePs2Device = [] { return std::unique_ptr<TEmailPS2Device>(new TRecordingPs2Device); };
+}
+
+void AppTest::SetClock(const TSystemTime& t) {
+    sys.Clock.Set(EncodeDateTime(t));
+    lastMs_ = ClockMs(sys.Clock);
 }
 
 void AppTest::TearDown() {

@@ -57,6 +57,8 @@ protected:
     TMAILBELLForm& Start();
     // Lets time pass: timers fire, messages are dispatched.
     void Advance(unsigned long long ms) { sys.Clock.Advance(ms); }
+    // Puts the clock to a local date and time without running any timer.
+    void SetClock(const TSystemTime& t);
     void Dispatch() { ui.ProcessMessages(); }
     std::vector<std::string> Log() const;  // the log window's lines
     void OpenLog();

@@ -26,7 +26,7 @@ TEST_F(AppTest, StartupRunsItsStepsInOrder) {
     EXPECT_EQ(f.Caption(), "MAILBELLForm");
     EXPECT_EQ(f.WindowClassName, "TMAILBELLForm");
     EXPECT_TRUE(f.RxTrayIcon1->Active());
-    EXPECT_EQ(ResFolder, dir.string() + "/RES\\");
+    EXPECT_EQ(ResFolder, (dir / "").string() + "RES\\");
     EXPECT_EQ(SettingsFileName, (dir / "MAILBELL.dat").string());
     EXPECT_EQ(AccountHolder.Count(), 1);
     EXPECT_TRUE(DevicePresent);  // a PS/2 model is always there

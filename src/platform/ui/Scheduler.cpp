@@ -9,7 +9,10 @@ TAHMScheduler::TAHMScheduler(TComponent* owner) : TComponent(owner), timer_(New<
 
 void TAHMScheduler::SetActive(bool a) {
     active_ = a;
-    lastText_.clear();
+    // Only a clock that reaches the trigger time fires: a schedule set during
+    // its own second (an interval of 0) fires the next day, not at once.
+    platform::IClock& clock = *platform::Sys().Clock;
+    lastText_ = a ? clock.LongTimeText(clock.Now()) : std::string();
     timer_->SetEnabled(a);
 }
 
