@@ -7,10 +7,6 @@
 
 namespace {
 
-// Nesting deeper than this (multipart in multipart, embedded messages) is
-// taken as plain text, which keeps the recursion and its copies bounded.
-constexpr int kMaxDepth = 50;
-
 void Append(TMailLines& to, const TMailLines& lines) { to.insert(to.end(), lines.begin(), lines.end()); }
 
 // Replaces (or adds) the extension: what follows the last "." when no "\" or
@@ -101,7 +97,7 @@ void TVekMsg::ParseBody(TMailLines Lines, int Depth) {
     TPartInfo info = GetPartInfo(Lines);
     std::string CT = info.CT, Enc = info.Enc, FN = info.FN;
 
-    if (Depth > kMaxDepth) {
+    if (Depth > kMaxPartDepth) {
         StripHeaders(Lines);
         Append(Text, Lines);
     } else if (Pos("TEXT", CT) > 0) {

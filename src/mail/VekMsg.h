@@ -86,6 +86,10 @@ private:
     std::vector<std::unique_ptr<TVekMsg>> List;
 };
 
+// Parts nested deeper than this (multipart in multipart, embedded messages)
+// are taken as plain text, which keeps the recursion and its copies bounded.
+constexpr int kMaxPartDepth = 20;
+
 // Pieces of the body parse, open to tests.
 struct TPartInfo {
     std::string CT;   // content type, upper case, "TEXT/PLAIN" when absent

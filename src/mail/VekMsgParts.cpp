@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kMaxDepth = 50;
-
 // A temporary file name that is deleted when it goes out of scope.
 struct TTempFile {
     std::string Name = MakeTempFileName();
@@ -66,7 +64,7 @@ void StripHeaders(TMailLines& Lines) {
 void SplitMultipart(std::string_view Text, std::vector<TMailLines>& Parts, int Depth) {
     TMailLines lines = TextToLines(Text);
     std::string line;
-    if (Depth > kMaxDepth || !FindHeader("CONTENT-TYPE:", lines, line) || Pos("MULTIPART", UpperCase(line)) == 0) {
+    if (Depth > kMaxPartDepth || !FindHeader("CONTENT-TYPE:", lines, line) || Pos("MULTIPART", UpperCase(line)) == 0) {
         Parts.push_back(std::move(lines));
         return;
     }
