@@ -240,6 +240,8 @@ protected:
         client = {origin.x + rc.right / 3, origin.y + rc.bottom / 2};
         marker = {origin.x + 2 * rc.right / 3, origin.y + rc.bottom / 2};
         caption = {(wr.left + wr.right) / 2, (wr.top + origin.y) / 2};
+        for (POINT p : {client, caption, marker})
+            ASSERT_EQ(WindowFromPoint(p), inbox.probeWindow) << "another window covers " << p.x << "," << p.y;
         ASSERT_EQ(HitTest(client), HTCLIENT);
         ASSERT_EQ(HitTest(caption), HTCAPTION) << "no caption at " << caption.x << "," << caption.y;
     }
