@@ -26,9 +26,7 @@ long long PercentOf(long long size, long long expected) {
 // The file a retrieval collects its chunks in; closed and deleted on every way out.
 class TRetrieveFile {
 public:
-    TRetrieveFile() : Name(MakeTempFileName()), File(std::fopen(Name.c_str(), "w+b")) {
-        if (!File) throw EFCreateError(Format("Cannot create file %s", Name.c_str()));
-    }
+    TRetrieveFile() : File(CreateTempFile(Name)) {}
     ~TRetrieveFile() {
         std::fclose(File);
         std::remove(Name.c_str());

@@ -69,11 +69,24 @@ bool IsIPAddress(std::string_view S) {
     return true;
 }
 
+namespace {
+// line begins with name (upper case) when its ASCII letters are upper-cased.
+bool StartsWithUpper(std::string_view line, std::string_view name) {
+    if (line.size() < name.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (c != name[i]) return false;
+    }
+    return true;
+}
+}  // namespace
+
 bool FindHeader(std::string_view Name, const TMailLines& Lines, std::string& Line) {
     size_t i = 0;
     while (i < Lines.size() && Lines[i].empty()) ++i;
     for (; i < Lines.size() && !Lines[i].empty(); ++i) {
-        if (UpperCase(Copy(Lines[i], 1, static_cast<long>(Name.size()))) != Name) continue;
+        if (!StartsWithUpper(Lines[i], Name)) continue;
         Line = Lines[i];
         while (i + 1 < Lines.size() && !Lines[i + 1].empty() && (Lines[i + 1][0] == ' ' || Lines[i + 1][0] == '\t'))
             Line += Trim(Lines[++i]);
@@ -181,25 +194,43 @@ std::string StripQuotes(std::string_view S) {
 }
 
 #ifdef _WIN32
-std::string MakeTempFileName() {
+std::FILE* CreateTempFile(std::string& Name) {
     char dir[260];
     char name[260];
     DWORD n = GetTempPathA(sizeof dir, dir);
     if (n == 0 || n >= sizeof dir || GetTempFileNameA(dir, "vek", 0, name) == 0)
         throw EFCreateError(Format("Cannot create file %svek*.tmp", n > 0 && n < sizeof dir ? dir : ""));
-    if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) DeleteFileA(name);
-    return name;
+    Name = name;
+    // GetTempFileNameA has created the file empty; open it as it is.
+    std::FILE* f = std::fopen(name, "w+b");
+    if (!f) {
+        DeleteFileA(name);
+        throw EFCreateError(Format("Cannot create file %s", name));
+    }
+    return f;
 }
 #else
-std::string MakeTempFileName() {
+std::FILE* CreateTempFile(std::string& Name) {
     const char* env = std::getenv("TMPDIR");
     std::string dir = env && *env ? env : "/tmp";
     if (dir.back() != '/') dir += '/';
-    std::string name = dir + "vekXXXXXX";
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) throw EFCreateError(Format("Cannot create file %s", name.c_str()));
-    ::close(fd);
-    ::unlink(name.c_str());
-    return name;
+    Name = dir + "vekXXXXXX";
+    int fd = ::mkstemp(Name.data());
+    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
+    if (!f) {
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(Name.c_str());
+        }
+        throw EFCreateError(Format("Cannot create file %s", Name.c_str()));
+    }
+    return f;
 }
 #endif
+
+std::string MakeTempFileName() {
+    std::string name;
+    std::fclose(CreateTempFile(name));
+    std::remove(name.c_str());
+    return name;
+}

@@ -3,6 +3,7 @@
 // address lists, encoded header words, line lists, temporary file names.
 // Texts are byte strings; positions in comments count from 1.
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -51,3 +52,7 @@ std::string StripQuotes(std::string_view S);
 // The file is created to reserve the name and deleted again; the caller
 // creates, fills and deletes it. Raises EFCreateError when that fails.
 std::string MakeTempFileName();
+// The same file, created empty under a name MakeTempFileName would give, but
+// handed back open for reading and writing instead of being deleted and
+// created again. The caller closes and deletes it.
+std::FILE* CreateTempFile(std::string& Name);

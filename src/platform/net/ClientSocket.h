@@ -81,6 +81,7 @@ public:
 
 private:
     std::uintptr_t Handle;
+    unsigned AppliedReceiveTimeoutMs = 0;  // the limit the open socket has
 };
 
 }  // namespace platform

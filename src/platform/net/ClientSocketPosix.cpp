@@ -4,6 +4,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -132,6 +133,7 @@ void TClientSocket::Open() {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     Handle = static_cast<std::uintptr_t>(fd);
+    AppliedReceiveTimeoutMs = 0;
     if (OnConnect) OnConnect();
 }
 
@@ -160,15 +162,17 @@ int TClientSocket::SendText(std::string_view text) {
 
 int TClientSocket::ReceiveBuf(void* buf, int count) {
     if (!Active() || count <= 0) return 0;
-    int r = WaitFor(Fd(Handle), POLLIN, ReceiveTimeoutMs);
-    if (r == 0) throw ESocketTimeout(SocketErrorText(wsaTimedOut, "recv"));
+    // The limit is the socket's receive time-out: no extra call per receive.
+    if (ReceiveTimeoutMs != AppliedReceiveTimeoutMs) {
+        timeval tv{static_cast<time_t>(ReceiveTimeoutMs / 1000), static_cast<suseconds_t>(ReceiveTimeoutMs % 1000 * 1000)};
+        if (::setsockopt(Fd(Handle), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0)
+            AppliedReceiveTimeoutMs = ReceiveTimeoutMs;
+    }
     for (;;) {
-        ssize_t n = r < 0 ? -1 : ::recv(Fd(Handle), buf, static_cast<size_t>(count), 0);
+        ssize_t n = ::recv(Fd(Handle), buf, static_cast<size_t>(count), 0);
         if (n >= 0) return static_cast<int>(n);
-        if (errno == EINTR) {
-            r = 1;
-            continue;
-        }
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) throw ESocketTimeout(SocketErrorText(wsaTimedOut, "recv"));
         int code = CodeFromErrno(errno);
         if (OnError) OnError(code);
         Fail(code, "recv");
