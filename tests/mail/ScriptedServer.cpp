@@ -1,30 +1,16 @@
 #include "ScriptedServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <stdexcept>
 
 namespace {
 constexpr int kStepTimeoutMs = 10000;
-}
+constexpr int kSliceMs = 20;
+}  // namespace
 
-TScriptedServer::TScriptedServer(std::vector<std::vector<TStep>> scripts, int backlog)
-    : Scripts(std::move(scripts)) {
-    Listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof sa;
-    if (Listener < 0 || ::bind(Listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(Listener, backlog) != 0 || ::getsockname(Listener, reinterpret_cast<sockaddr*>(&sa), &len) != 0 ||
-        ::pipe(WakePipe) != 0)
-        throw std::runtime_error("scripted server: cannot listen");
-    PortNumber = ntohs(sa.sin_port);
+TScriptedServer::TScriptedServer(std::vector<std::vector<TStep>> scripts, int backlog) : Scripts(std::move(scripts)) {
+    Listener = testnet::BindLoopback(backlog, PortNumber);
+    if (Listener == testnet::kNoSock) throw std::runtime_error("scripted server: cannot listen");
     Thread = std::thread([this] { Run(); });
 }
 
@@ -34,11 +20,8 @@ TScriptedServer::~TScriptedServer() {
         Stopping = true;
     }
     Changed.notify_all();
-    (void)!::write(WakePipe[1], "x", 1);
     Thread.join();
-    ::close(Listener);
-    ::close(WakePipe[0]);
-    ::close(WakePipe[1]);
+    testnet::CloseSock(Listener);
 }
 
 std::string TScriptedServer::Received() {
@@ -64,27 +47,41 @@ void TScriptedServer::ClientReceived() {
     Changed.notify_all();
 }
 
+bool TScriptedServer::IsStopping() {
+    std::lock_guard<std::mutex> g(Lock);
+    return Stopping;
+}
+
 void TScriptedServer::Fail(const std::string& what) {
     std::lock_guard<std::mutex> g(Lock);
     if (FailureText.empty()) FailureText = what;
 }
 
+bool TScriptedServer::Readable(testnet::TSock conn, int limitMs) {
+    for (int waited = 0; limitMs == 0 || waited < limitMs; waited += kSliceMs) {
+        if (IsStopping()) return false;
+        int r = testnet::WaitReadable(conn, kSliceMs);
+        if (r > 0) return true;
+        if (r < 0) return false;
+    }
+    return false;
+}
+
 void TScriptedServer::Run() {
     for (const auto& script : Scripts) {
-        pollfd fds[2] = {{Listener, POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN)) return;
-        int conn = ::accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (conn < 0) return;
+        if (!Readable(Listener, 0)) return;
+        testnet::TSock conn = ::accept(Listener, nullptr, nullptr);
+        if (conn == testnet::kNoSock) return;
         {
             std::lock_guard<std::mutex> g(Lock);
             ++Accepted;
         }
         Play(conn, script);
-        ::close(conn);
+        testnet::CloseSock(conn);
     }
 }
 
-bool TScriptedServer::Play(int conn, const std::vector<TStep>& script) {
+bool TScriptedServer::Play(testnet::TSock conn, const std::vector<TStep>& script) {
     int base;
     {
         std::lock_guard<std::mutex> g(Lock);
@@ -106,38 +103,42 @@ bool TScriptedServer::Play(int conn, const std::vector<TStep>& script) {
             break;
         }
         case TStep::Send:
-            if (::send(conn, step.Text.data(), step.Text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(step.Text.size()))
-                return false;
-            if (!WaitForClient(conn, base + ++sent)) {
+            if (!testnet::SendAll(conn, step.Text)) return false;
+            if (!WaitForClient(base + ++sent)) {
                 Fail("client did not receive \"" + step.Text + "\"");
                 return false;
             }
             break;
         case TStep::Close:
             return true;
+        case TStep::Reset: {
+            // Closing with the client's next command unread (and no linger
+            // time) makes the system reset the connection.
+            Readable(conn, kStepTimeoutMs);
+            linger l{1, 0};
+            ::setsockopt(conn, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+            return true;
+        }
         case TStep::Hold:
             // Silent until the client closes or the server is destroyed.
-            for (;;) {
-                pollfd fds[2] = {{conn, POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
-                if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN)) return true;
+            while (Readable(conn, 0)) {
                 char buf[256];
-                ssize_t n = ::recv(conn, buf, sizeof buf, 0);
+                int n = testnet::Recv(conn, buf, sizeof buf);
                 if (n <= 0) return true;
                 std::lock_guard<std::mutex> g(Lock);
                 ReceivedBytes.append(buf, static_cast<size_t>(n));
             }
+            return true;
         }
     }
     return true;
 }
 
-bool TScriptedServer::ReadLine(int conn, std::string& line) {
+bool TScriptedServer::ReadLine(testnet::TSock conn, std::string& line) {
     line.clear();
     while (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) {
-        pollfd fds[2] = {{conn, POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, kStepTimeoutMs) <= 0 || (fds[1].revents & POLLIN)) return false;
         char c;
-        if (::recv(conn, &c, 1, 0) != 1) return false;
+        if (!Readable(conn, kStepTimeoutMs) || testnet::Recv(conn, &c, 1) != 1) return false;
         line += c;
         std::lock_guard<std::mutex> g(Lock);
         ReceivedBytes += c;
@@ -145,7 +146,7 @@ bool TScriptedServer::ReadLine(int conn, std::string& line) {
     return true;
 }
 
-bool TScriptedServer::WaitForClient(int, int target) {
+bool TScriptedServer::WaitForClient(int target) {
     std::unique_lock<std::mutex> g(Lock);
     return Changed.wait_for(g, std::chrono::milliseconds(kStepTimeoutMs),
                             [&] { return Stopping || ClientReceives >= target; }) &&

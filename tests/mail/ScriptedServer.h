@@ -12,14 +12,19 @@
 #include <thread>
 #include <vector>
 
+#include "TestSockets.h"
+
 struct TStep {
-    enum TKind { Expect, Send, Close, Hold } Kind;
+    enum TKind { Expect, Send, Close, Reset, Hold } Kind;
     std::string Text;
 };
 
 inline TStep Expect(std::string line) { return {TStep::Expect, std::move(line)}; }
 inline TStep Send(std::string bytes) { return {TStep::Send, std::move(bytes)}; }
 inline TStep CloseConnection() { return {TStep::Close, {}}; }
+// Waits for the client's next command and aborts the connection without
+// reading it: the client's receive fails.
+inline TStep ResetConnection() { return {TStep::Reset, {}}; }
 // Keeps the connection open and silent until the client closes it or the
 // server is destroyed.
 inline TStep Hold() { return {TStep::Hold, {}}; }
@@ -43,15 +48,18 @@ public:
 
 private:
     void Run();
-    bool Play(int conn, const std::vector<TStep>& script);
-    bool ReadLine(int conn, std::string& line);
-    bool WaitForClient(int conn, int target);
+    bool Play(testnet::TSock conn, const std::vector<TStep>& script);
+    bool ReadLine(testnet::TSock conn, std::string& line);
+    // Waits until conn is readable, giving up when the server stops or
+    // after limitMs (0 = no limit).
+    bool Readable(testnet::TSock conn, int limitMs);
+    bool WaitForClient(int target);
+    bool IsStopping();
     void Fail(const std::string& what);
 
     std::vector<std::vector<TStep>> Scripts;
-    int Listener = -1;
+    testnet::TSock Listener = testnet::kNoSock;
     int PortNumber = 0;
-    int WakePipe[2] = {-1, -1};
     std::thread Thread;
     std::mutex Lock;
     std::condition_variable Changed;
