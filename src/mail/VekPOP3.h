@@ -69,7 +69,8 @@ public:
     TToFromSocketEvent OnSendTextToSocket;
     TToFromSocketEvent OnReceiveTextFromSocket;
 
-    // Connects to Host:Port and reads the greeting. Any failure (including a
+    // Connects to Host:Port and reads the greeting. A connection still open
+    // from an earlier session is closed first. Any failure (including a
     // greeting that begins with "-ERR") leaves HasError true and the
     // connection closed.
     void Connect();
@@ -78,7 +79,8 @@ public:
     // STAT and LAST: MessageCount, NewMessageCount, LastSupported.
     void GetStatus();
     // Fetches message MsgIndex (1-based) into Msg; raises "Not connected."
-    // when not connected.
+    // when not connected. ProgressPercent starts at 0 for every retrieval,
+    // so each one that completes ends with a progress event of at least 100.
     bool Retrieve(uint16_t MsgIndex, bool HeadersOnly, TVekMsg& Msg);
     bool RetrieveMessage(uint16_t MsgIndex, TVekMsg& Msg) { return Retrieve(MsgIndex, false, Msg); }
     bool RetrieveHeaders(uint16_t MsgIndex, TVekMsg& Msg) { return Retrieve(MsgIndex, true, Msg); }

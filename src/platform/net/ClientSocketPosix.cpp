@@ -94,7 +94,8 @@ void TClientSocket::Open() {
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<uint16_t>(Port));
     if (!Address.empty()) {
-        if (::inet_pton(AF_INET, Address.c_str(), &sa.sin_addr) != 1) Fail(wsaInvalidArgument, "inet_addr");
+        // The same reading of the text as inet_addr on Windows.
+        if (::inet_aton(Address.c_str(), &sa.sin_addr) == 0) Fail(wsaInvalidArgument, "inet_addr");
     } else {
         if (OnLookup) OnLookup();
         addrinfo hints{};
