@@ -47,6 +47,7 @@ THandle TForm::Handle() {
 
 void TForm::Show() {
     Handle();
+    MakePeers(*this);  // controls added since the window was made get theirs too
     SetVisible(true);
 }
 

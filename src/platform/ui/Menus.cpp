@@ -35,8 +35,11 @@ void TTrayIcon::SetActive(bool a) {
 bool TTrayIcon::LoadIconFromFile(const std::string& file) {
     std::string old = iconFile_;
     iconFile_ = file;
-    if (peer_) peer_->Sync();
-    return true;
+    if (!peer_) return true;
+    peer_->Sync();
+    if (peer_->ShowsIconFile()) return true;
+    iconFile_ = old;  // not an icon: the one shown stays, and so does its name
+    return false;
 }
 
 void TTrayIcon::UserRightClick(int x, int y) {

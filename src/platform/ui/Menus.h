@@ -31,6 +31,9 @@ class TIconPeer {
 public:
     virtual ~TIconPeer() = default;
     virtual void Sync() = 0;
+    // Whether the icon shown is the one IconFile() names (false when that
+    // file could not be loaded and the previous icon stayed).
+    virtual bool ShowsIconFile() const { return true; }
 };
 
 // An icon in the notification area with a popup menu: a right click opens the

@@ -237,6 +237,32 @@ TEST_F(FormsTest, FormClosedByItsOwnHandlerLivesUntilTheHandlerReturns) {
     EXPECT_EQ(deaths, 1);
 }
 
+TEST_F(FormsTest, OwnerReleasedDuringAModalRunGoesAfterTheRun) {
+    int ownerDeaths = 0, dialogDeaths = 0;
+    auto* owner = new TCountedForm(nullptr, ownerDeaths);
+    owner->OnClose = [](TCloseAction& a) { a = caFree; };
+    owner->Show();
+    auto* dialog = new TCountedForm(owner, dialogDeaths);
+    int ticks = 0;
+    bool aliveInLoop = false;
+    TTimer timer(nullptr);
+    timer.SetInterval(10);
+    timer.OnTimer = [&] {
+        if (++ticks == 1) owner->Close();  // e.g. the tray menu closes the owner meanwhile
+        if (ticks == 4) {
+            aliveInLoop = ownerDeaths == 0 && dialogDeaths == 0;
+            timer.SetEnabled(false);
+            dialog->SetModalResult(mrOk);
+        }
+    };
+    timer.SetEnabled(true);
+    EXPECT_EQ(dialog->ShowModal(), mrOk);
+    EXPECT_TRUE(aliveInLoop);
+    EXPECT_TRUE(PumpUntil([&] { return ownerDeaths > 0; }));
+    EXPECT_EQ(ownerDeaths, 1);
+    EXPECT_EQ(dialogDeaths, 1);
+}
+
 TEST_F(FormsTest, TimersFireThroughTheMessageLoop) {
     TForm f(nullptr);
     auto* ticking = New<TTimer>(&f);
@@ -263,6 +289,22 @@ TEST_F(FormsTest, TimersFireThroughTheMessageLoop) {
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(stoppedTicks, 0);
     EXPECT_EQ(removedTicks, 0);
+}
+
+TEST_F(FormsTest, BringToFrontActivatesTheVisibleWindowNotTheHiddenOnes) {
+    TForm shown(nullptr);
+    shown.SetClientSize(100, 50);
+    shown.Show();
+    TForm main(nullptr);  // made later, so above it, but hidden
+    main.WindowClassName = "TMAILBELLForm";
+    main.Handle();
+    TForm other(nullptr);
+    other.SetClientSize(100, 50);
+    other.Show();
+    other.Hide();
+    SetForegroundWindow(GetDesktopWindow());
+    Application->BringToFront();
+    EXPECT_EQ(GetForegroundWindow(), Hwnd(shown));
 }
 
 // Where an exception is thrown: each must end in the application's report,

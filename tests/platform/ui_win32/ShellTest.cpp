@@ -36,6 +36,30 @@ bool IconShown(HWND tray) {
     return Shell_NotifyIconA(NIM_MODIFY, &d) != FALSE;
 }
 
+// Writes a 16 x 16 two-colour icon file.
+std::string WriteIconFile() {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    const std::string path = std::string(dir) + "mb_tray_test.ico";
+    std::vector<unsigned char> b;
+    auto u16 = [&](unsigned v) { b.push_back(v & 0xFF); b.push_back((v >> 8) & 0xFF); };
+    auto u32 = [&](unsigned v) { u16(v & 0xFFFF); u16(v >> 16); };
+    u16(0); u16(1); u16(1);                            // icon directory, one image
+    b.push_back(16); b.push_back(16); b.push_back(2); b.push_back(0);
+    u16(1); u16(1); u32(40 + 8 + 64 + 64); u32(22);    // its entry
+    u32(40); u32(16); u32(32); u16(1); u16(1);         // bitmap header (XOR and AND halves)
+    u32(0); u32(128); u32(0); u32(0); u32(0); u32(0);
+    u32(0x000000); u32(0xFFFFFF);                      // palette
+    for (int row = 0; row < 16; ++row) u32(row % 2 ? 0xAAAA : 0x5555);  // picture
+    for (int row = 0; row < 16; ++row) u32(0);                         // all opaque
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f) {
+        std::fwrite(b.data(), 1, b.size(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
 struct TTrayMenu {
     explicit TTrayMenu(TComponent* owner) {
         menu = new TPopupMenu(owner);
@@ -62,9 +86,15 @@ TEST_F(ShellTest, TrayIconIsAddedChangedAndRemoved) {
     HWND tray = TrayWindow();
     ASSERT_NE(tray, nullptr);
     EXPECT_TRUE(IconShown(tray));
-    // A file that is no icon leaves the icon as it was.
-    EXPECT_TRUE(icon->LoadIconFromFile("C:\\no\\such\\1.ico"));
+    // A file that is no icon leaves the icon as it was, and says so.
+    EXPECT_FALSE(icon->LoadIconFromFile("C:\\no\\such\\1.ico"));
+    EXPECT_EQ(icon->IconFile(), "");
     EXPECT_TRUE(IconShown(tray));
+    const std::string file = WriteIconFile();
+    EXPECT_TRUE(icon->LoadIconFromFile(file));
+    EXPECT_EQ(icon->IconFile(), file);
+    EXPECT_TRUE(IconShown(tray));
+    DeleteFileA(file.c_str());
     icon->SetActive(false);
     EXPECT_FALSE(IconShown(tray));
     icon->SetActive(true);

@@ -98,7 +98,20 @@ std::unique_ptr<TDialogAnswer> AnswerMessageBox(const std::string& caption, int 
     });
 }
 
+namespace {
+// A crash ends the program at once instead of waiting for a debugger.
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
+    std::fprintf(stderr, "\ncrash: exception 0x%08lx; the test program stops\n",
+                 static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 4);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+}  // namespace
+
 void TUiTest::SetUp() {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(&EndOnCrash);
     win32::Instance().ClearTerminated();
     app_ = std::make_unique<TApplication>();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();

@@ -23,6 +23,10 @@ private:
 
 THeadlessBackend& Instance() {
     static THeadlessBackend backend;
+    // Code that takes the headless backend works on it, also in the Windows
+    // builds, whose default backend makes real windows.
+    static const bool installed = (SetBackend(&backend), true);
+    (void)installed;
     return backend;
 }
 

@@ -233,6 +233,9 @@ void TWin32Backend::RunModal(TForm& form) {
     auto* peer = dynamic_cast<TFormPeer*>(form.Peer());
     if (!peer) return;
     const std::shared_ptr<TFormLife> life = peer->Life();
+    // A modal form runs code of its caller: no release deletes it (or an
+    // owner of it) under the loop.
+    TBusyScope running(life);
     TTaskWindowsDisabled others(peer->Hwnd());
     while (life->alive && form.ModalResult() == 0) {
         if (terminated_) {
@@ -278,7 +281,19 @@ void TWin32Backend::ReleaseForm(TForm& form) {
     ReleaseDue();
 }
 
-void TWin32Backend::ReleaseDue() { PostMessageA(utility_, kReleaseMessage, 0, 0); }
+void TWin32Backend::ReleaseDue() {
+    if (!releasePosted_) releasePosted_ = PostMessageA(utility_, kReleaseMessage, 0, 0) != FALSE;
+}
+
+void TWin32Backend::FormIdle() {
+    // A release waits for the form and the forms it owns: any pending one may
+    // have become possible.
+    for (auto& [h, peer] : forms_)
+        if (peer->Life()->releasePending) {
+            ReleaseDue();
+            return;
+        }
+}
 
 void TWin32Backend::FlushReleases() {
     for (;;) {
@@ -330,7 +345,10 @@ LRESULT TWin32Backend::UtilityProc(UINT m, WPARAM w, LPARAM l) {
         CallModel(nullptr, [&] { timer->Fire(); });
         return 0;
     }
-    case kReleaseMessage: FlushReleases(); return 0;
+    case kReleaseMessage:
+        releasePosted_ = false;
+        FlushReleases();
+        return 0;
     case kWakeMessage: return 0;
     default: return DefWindowProcA(utility_, m, w, l);
     }

@@ -78,7 +78,9 @@ public:
     HBRUSH BrushFor(COLORREF color);
     HICON ProgramIcon();
     UINT NextControlId();
-    // A form whose release is pending is no longer busy: look at it soon.
+    // Code of a form ended: a pending release may be possible now.
+    void FormIdle();
+    // Look at the pending releases once the current message is done.
     void ReleaseDue();
     // Peers being destroyed: the windows' reactions do not reach the model.
     bool TearingDown() const { return teardown_ > 0; }
@@ -96,6 +98,7 @@ private:
     HINSTANCE module_;
     HWND utility_ = nullptr;
     bool terminated_ = false;
+    bool releasePosted_ = false;
     int runDepth_ = 0;
     int teardown_ = 0;
     UINT nextId_ = 1000;

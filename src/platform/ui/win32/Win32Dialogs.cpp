@@ -29,8 +29,9 @@ int TextWidth(const std::string& text) {
 }  // namespace
 
 int TWin32Backend::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    // The box disables its owner and gives it the activation back itself.
     HWND owner = DialogOwner();
-    TTaskWindowsDisabled others(nullptr);
+    TTaskWindowsDisabled others(owner);
     return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
 }
 
@@ -88,7 +89,7 @@ bool TWin32Backend::ExecuteOpenDialog(TOpenDialog& dialog) {
     if (dialog.FileMustExist) ofn.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
     if (dialog.HideReadOnly) ofn.Flags |= OFN_HIDEREADONLY;
 
-    TTaskWindowsDisabled others(nullptr);
+    TTaskWindowsDisabled others(ofn.hwndOwner);
     if (!GetOpenFileNameA(&ofn)) return false;
     dialog.FileName = file;
     return true;

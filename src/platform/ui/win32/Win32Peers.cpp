@@ -28,7 +28,7 @@ TBusyScope::TBusyScope(std::shared_ptr<TFormLife> life) : life_(std::move(life))
 
 TBusyScope::~TBusyScope() {
     if (!life_) return;
-    if (--life_->busy == 0 && life_->alive && life_->releasePending) Instance().ReleaseDue();
+    if (--life_->busy == 0) Instance().FormIdle();
 }
 
 HWND HostOf(const TControl& c, POINT& offset) {
@@ -142,6 +142,9 @@ HWND TWinPeer::MakeWindow(const char* cls, DWORD style, DWORD exStyle, const std
     POINT off;
     HWND host = HostOf(control_, off);
     if (!host) throw Exception("Control '" + control_.Name + "' has no parent window");
+    // Every control but a radio button starts a group of its own, so that
+    // the arrows move only within a run of radio buttons.
+    if (control_.Kind() != TControlKind::RadioButton) style |= WS_GROUP;
     HWND h = CreateWindowExA(exStyle, cls, text.c_str(), WS_CHILD | style, control_.Left() + off.x,
                              control_.Top() + off.y, control_.Width(), control_.Height(), host,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(b_.NextControlId())), b_.Module(),

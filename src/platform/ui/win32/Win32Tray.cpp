@@ -53,6 +53,8 @@ public:
         if (retired) DestroyIcon(retired);  // the shell keeps its own copy
     }
 
+    bool ShowsIconFile() const override { return icon_.IconFile() == loadedFile_; }
+
     LRESULT WndProc(UINT m, WPARAM w, LPARAM l) {
         if (m == kTrayMessage) {
             // The peer may be gone when the model returns: nothing of it is used afterwards.
