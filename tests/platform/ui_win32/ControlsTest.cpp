@@ -52,6 +52,34 @@ TEST_F(ControlsTest, ButtonClickRunsTheHandlerOnlyWhenTheButtonCanBeReached) {
     EXPECT_FALSE(IsWindowVisible(Hwnd(b)));
 }
 
+TEST_F(ControlsTest, HintShowsAsTheToolTipOfItsControl) {
+    auto* b = Add<TButton>(8, 8, 25, 21);
+    b->SetCaption("...");
+    b->Hint = "Select a wave file (.wav)";
+    Add<TButton>(40, 8, 25, 21);  // no hint
+    ShowForm();
+    std::pair<HWND, HWND> search{Hwnd(*form_), nullptr};  // the form, its tool tips
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(p);
+            if (ClassOf(h) == TOOLTIPS_CLASSA && GetWindow(h, GW_OWNER) == s->first) s->second = h;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    HWND tips = search.second;
+    ASSERT_NE(tips, nullptr);
+    EXPECT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 1);
+    char text[80] = {};
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    ti.hwnd = Hwnd(*form_);
+    ti.uId = reinterpret_cast<UINT_PTR>(Hwnd(b));
+    ti.lpszText = text;
+    SendMessageA(tips, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_STREQ(text, "Select a wave file (.wav)");
+}
+
 TEST_F(ControlsTest, CheckBoxAndRadioButtonsFollowTheModelAndTheUser) {
     auto* check = Add<TCheckBox>(8, 8, 200, 17);
     check->SetCaption("Enable LED Indicator");

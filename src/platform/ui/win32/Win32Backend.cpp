@@ -50,7 +50,7 @@ TWin32Backend& Instance() {
 
 TWin32Backend::TWin32Backend() : module_(GetModuleHandleA(nullptr)) {
     g_self = this;
-    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
+    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
 
     WNDCLASSEXA wc{};

@@ -163,6 +163,8 @@ void TWinPeer::ApplyAll() {
     ApplyFont();
     ApplyEnabled();
     ApplyVisible();
+    if (!control_.Hint.empty())
+        if (auto* form = dynamic_cast<TFormPeer*>(PeerOfControl(Form()))) form->AddTip(hwnd_, control_.Hint);
 }
 
 void TWinPeer::Sync(TProp what) {
@@ -513,6 +515,23 @@ void TFormPeer::RestoreFocus() {
     HWND now = GetFocus();
     if (!target) target = hwnd_;
     if (now != target) ::SetFocus(target);
+}
+
+void TFormPeer::AddTip(HWND tool, const std::string& text) {
+    if (!tool || !hwnd_) return;
+    if (!tips_) {
+        // Owned by the form: it goes with the form's window.
+        tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, b_.Module(), nullptr);
+        if (!tips_) return;
+    }
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;  // the form every version of the control knows
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(tool);
+    ti.lpszText = const_cast<char*>(text.c_str());
+    SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void TFormPeer::Key(WPARAM vk) {

@@ -123,6 +123,8 @@ public:
     // Enter or Esc in the form.
     void Key(WPARAM vk);
     void RestoreFocus();
+    // Shows the hint when the mouse rests on the control's window.
+    void AddTip(HWND tool, const std::string& text);
     LRESULT WndProc(UINT msg, WPARAM w, LPARAM l);
 
 protected:
@@ -132,6 +134,7 @@ private:
     void ApplyTabOrder();
     TForm& form_;
     std::shared_ptr<TFormLife> life_;
+    HWND tips_ = nullptr;
     bool placed_ = false;
     bool destroying_ = false;
 };
