@@ -129,6 +129,7 @@ TEST_F(SessionTest, StatAndLastRepliesGiveTheCounts) {
         {"+OK\r\n", "+OK 0\r\n", 0, 0, true},
         {"+OK 3 1200\r\n", "-ERR Unknown command: LAST\r\n", 3, 0, false},
         {"+OK 1 10\r\n", "+OK 2\r\n", 1, 65535, true},  // 16-bit difference
+        {"+OK 70000 10\r\n", "+OK 0\r\n", 65535, 65535, true},  // more than fits: as many as fit
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Stat + c.Last);
@@ -185,6 +186,19 @@ TEST_F(SessionTest, StuffedDotsArriveSingleAndListRefusalKeepsTheDefaultSize) {
     EXPECT_EQ(msg.Text, (TMailLines{".hidden", ".", "a", "plain"}));
     EXPECT_EQ(msg.Size, 100);
     EXPECT_TRUE(Pop.Connected);
+    ExpectScriptPlayed();
+}
+
+TEST_F(SessionTest, ListedSizeOfZeroIsMeasuredAgainstTheDefault) {
+    Serve(Join({kGreeting,
+                {Expect("LIST 1"), Send("+OK 1 0\r\n"), Expect("TOP 1 0"), Send("+OK\r\n"), Send("From: a@b.c\r\n"),
+                 Send("\r\n.\r\n"), Hold()}}));
+    Pop.Connect();
+    TVekMsg msg;
+    EXPECT_TRUE(Pop.RetrieveHeaders(1, msg));
+    EXPECT_EQ(Progress, (std::vector<int>{18, 23, 100}));
+    EXPECT_EQ(msg.Size, 0);
+    EXPECT_EQ(msg.FromEmailAddress, "a@b.c");
     ExpectScriptPlayed();
 }
 
