@@ -77,8 +77,22 @@ if spy wait "$NOTIFY" 30; then
 else
   fail "no notify window for the middle-click check"
 fi
+# 6. The log window through the tray menu: a right click on the icon, then "&Show process message".
+spy post MbTrayWindow '*' 0x8060 1 0x205
+check "the tray menu opens" spy menukeys down,down,down,enter 10
+if spy wait Messages 10; then
+  spy post TMAILBELLForm MAILBELLForm 1324   # a check on demand, with the log window open
+  sleep 3
+  log=$(spy texts Messages)
+  echo "$log" | sed 's/\\r\\n/\n/g' | sed 's/^/  log: /'
+  check "the log shows the session lines" grep -qF 'You have 1 mail(s).\r\nQuit from to Server 127.0.0.1 at ' <<<"$log"
+  check "the log shows the end of each session" grep -qF 'EMAIL PROCESS OK.' <<<"$log"
+else
+  fail "the log window did not open"
+fi
+
 # The program ends through its menu's Exit: close the main window.
 spy post TMAILBELLForm MAILBELLForm 16
-code=$(exit_code_of "$main")
-check "the program ends with exit code 0 (got $code)" [ "$code" = 0 ]
+wait_exit "$main"
+check "the program ends with exit code 0 (got $E2E_CODE)" [ "$E2E_CODE" = 0 ]
 finish

@@ -45,16 +45,19 @@ start_mailbell() {
   E2E_PIDS+=("$E2E_PID")
 }
 
-# Waits (bounded) for a background program; prints its exit code.
-exit_code_of() {
+# Waits (bounded, 30 s) for a background program of this shell; E2E_CODE is
+# its exit code, or "timeout".
+wait_exit() {
   local pid=$1 i
+  E2E_CODE=timeout
   for i in $(seq 300); do
     if ! kill -0 "$pid" 2>/dev/null || [ "$(ps -o stat= -p "$pid" 2>/dev/null | cut -c1)" = Z ]; then
-      wait "$pid"; echo $?; return 0
+      wait "$pid"
+      E2E_CODE=$?
+      return 0
     fi
     sleep 0.1
   done
-  echo timeout
 }
 
 # start_pop3 USER:PASSWORD...: a dovecot on loopback; E2E_POP3_DIR, E2E_POP3_PORT.
@@ -74,6 +77,6 @@ deliver() {
   local f
   f=$(mktemp /tmp/mbmsg-XXXXXX.eml)
   printf 'From: %s\r\nTo: %s@example.org\r\nSubject: Hello\r\nDate: Fri, 11 Dec 2026 10:00:00 +0000\r\n\r\nHi\r\n' "$2" "$1" > "$f"
-  "$MB_POP3_KIT/pop3-server" deliver "$E2E_POP3_DIR" "$1" "$f" >/dev/null
+  "$MB_POP3_KIT/pop3-server" deliver "$E2E_POP3_DIR" "$1" "$f" >/dev/null 2>&1
   rm -f "$f"
 }

@@ -5,11 +5,14 @@
 //   mbspy gone CAPTION SECONDS            no top-level window of that caption is left
 //   mbspy waitclass CLASS CAPTION SECONDS a top-level window of that class exists (shown or not)
 //   mbspy texts CAPTION                   the texts of its child windows, one a line
+//                                         (CR and LF inside a text shown as \r and \n)
 //   mbspy listview CAPTION                the rows of its list view: "col1 | col2"
 //   mbspy click CAPTION BUTTON            presses the child button of that text
 //   mbspy type CAPTION INDEX TEXT         sets the text of its INDEX-th edit (0-based)
 //   mbspy close CAPTION                   as the close box
-//   mbspy post CLASS CAPTION MSG          posts MSG (wParam, lParam 0) to the window
+//   mbspy post CLASS CAPTION MSG [W [L]]  posts MSG to the window (CAPTION * for any)
+//   mbspy menukeys KEYS SECONDS           presses keys in the popup menu that opens
+//                                         (KEYS: down, up, enter, esc, comma-separated)
 //   mbspy run SECONDS PROGRAM [ARGS]      runs a program, prints its exit code
 //   mbspy middle CAPTION                  a middle click in the middle of the window
 // Exit status 0 on success, 1 when the window or control is not found in time.
@@ -168,8 +171,28 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "post" && argc >= 5) {
-        HWND h = FindWindowA(argv[2], argv[3]);
-        return h && PostMessageA(h, std::atoi(argv[4]), 0, 0) ? 0 : 1;
+        HWND h = FindWindowA(argv[2], std::strcmp(argv[3], "*") == 0 ? nullptr : argv[3]);
+        WPARAM w = argc > 5 ? std::strtoul(argv[5], nullptr, 0) : 0;
+        LPARAM l = argc > 6 ? std::strtol(argv[6], nullptr, 0) : 0;
+        return h && PostMessageA(h, std::strtoul(argv[4], nullptr, 0), w, l) ? 0 : 1;
+    }
+    if (cmd == "menukeys" && argc >= 3) {
+        DWORD end = GetTickCount() + static_cast<DWORD>((argc > 3 ? std::atof(argv[3]) : 10) * 1000);
+        HWND menu;
+        while (!(menu = FindWindowA("#32768", nullptr)) || !IsWindowVisible(menu))
+            if (static_cast<LONG>(GetTickCount() - end) > 0) return 1;
+            else Sleep(50);
+        std::string keys = argv[2];
+        size_t pos = 0;
+        for (;;) {
+            size_t comma = keys.find(',', pos);
+            std::string k = keys.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+            UINT vk = k == "down" ? VK_DOWN : k == "up" ? VK_UP : k == "enter" ? VK_RETURN : k == "esc" ? VK_ESCAPE : 0;
+            if (!vk || !PostMessageA(menu, WM_KEYDOWN, vk, 0)) return 1;
+            if (comma == std::string::npos) break;
+            pos = comma + 1;
+        }
+        return 0;
     }
     HWND top = WaitTop(argv[2], 10);
     if (!top) {
@@ -177,7 +200,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (cmd == "texts") {
-        for (HWND h : Children(top)) std::printf("%s\n", TextOf(h).c_str());
+        for (HWND h : Children(top)) {
+            std::string shown;
+            for (char c : TextOf(h)) shown += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+            std::printf("%s\n", shown.c_str());
+        }
         return 0;
     }
     if (cmd == "listview") return ListView(top);
