@@ -57,6 +57,11 @@ void TVekMsg::SetRawMail(const TMailLines& Lines) {
     Parse();
 }
 
+void TVekMsg::SetRawMail(TMailLines&& Lines) {
+    RawMail = std::move(Lines);
+    Parse();
+}
+
 void TVekMsg::Parse() {
     if (RawMail.empty()) return;
     for (const auto& line : RawMail) {
@@ -64,8 +69,14 @@ void TVekMsg::Parse() {
         Headers.push_back(line);
     }
     ParseHeaders();
-    ParseBody(RawMail, 0);
-    if (ClearRawMailAfterParse) RawMail.clear();
+    // The body parse works on a copy; when RawMail is emptied afterwards
+    // anyway, it can have the lines themselves.
+    if (ClearRawMailAfterParse) {
+        ParseBody(std::move(RawMail), 0);
+        RawMail.clear();
+    } else {
+        ParseBody(RawMail, 0);
+    }
 }
 
 void TVekMsg::ParseHeaders() {

@@ -64,6 +64,7 @@ public:
 
     // Copies the lines into RawMail and parses them.
     void SetRawMail(const TMailLines& Lines);
+    void SetRawMail(TMailLines&& Lines);  // the same, taking the lines over
     void Parse();
 
 private:

@@ -54,10 +54,19 @@ TPartInfo GetPartInfo(const TMailLines& Lines) {
     return r;
 }
 
+namespace {
+// Empty after trimming: nothing but blanks and control characters.
+bool IsBlankLine(const std::string& line) {
+    for (char c : line)
+        if (static_cast<unsigned char>(c) > ' ') return false;
+    return true;
+}
+}  // namespace
+
 void StripHeaders(TMailLines& Lines) {
     size_t i = 0;
-    while (i < Lines.size() && !Trim(Lines[i]).empty()) ++i;
-    while (i < Lines.size() && Trim(Lines[i]).empty()) ++i;
+    while (i < Lines.size() && !IsBlankLine(Lines[i])) ++i;
+    while (i < Lines.size() && IsBlankLine(Lines[i])) ++i;
     Lines.erase(Lines.begin(), Lines.begin() + static_cast<long>(i));
 }
 

@@ -235,7 +235,7 @@ bool TVekPOP::Retrieve(uint16_t MsgIndex, bool HeadersOnly, TVekMsg& Msg) {
     for (auto& line : lines)
         if (line.size() > 1 && line[0] == '.') line.erase(0, 1);
 
-    Msg.SetRawMail(lines);
+    Msg.SetRawMail(std::move(lines));
     Msg.Size = expectedSize;
     if (GetUIDLsOnRetrieve) Msg.UniqueId = GetUIDL(MsgIndex);
     if (OnAfterRetrieve) OnAfterRetrieve(this);
