@@ -324,7 +324,7 @@ TEST_F(SessionTest, RefusingGreetingClosesAndALaterConnectStartsAfresh) {
 }
 
 TEST_F(SessionTest, SilentServerEndsTheSessionAsALostConnection) {
-    Pop.ReceiveTimeoutMs = 500;
+    Pop.ReceiveTimeoutMs = 1000;
     struct Case {
         const char* Name;
         Steps Script;

@@ -8,6 +8,7 @@ Starts its own server in a temporary folder and stops it at the end.
 import json
 import os
 import re
+import socket
 import subprocess
 import sys
 import tempfile
@@ -67,7 +68,11 @@ with tempfile.TemporaryDirectory(prefix="mbcheck-e2e-") as tmp:
     finally:
         subprocess.run([server, "stop", d], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    rc, log, msgs = run("--port", port, "127.0.0.1", "bob", "x")
+    # A port that is bound but not listening: nothing answers there.
+    closed = socket.socket()
+    closed.bind(("127.0.0.1", 0))
+    rc, log, msgs = run("--port", str(closed.getsockname()[1]), "127.0.0.1", "bob", "x")
+    closed.close()
     check(rc == 2, "no server exits 2, got %d" % rc)
     check(log == ["Connect failed. Maybe the server is down or not responding."], "log without a server: %r" % log)
 
