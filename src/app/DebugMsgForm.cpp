@@ -8,9 +8,7 @@ TDebugMsgForm::TDebugMsgForm(TComponent* owner) : TForm(owner) {
     BorderStyle = bsDialog;
     Position = poScreenCenter;
     SetClientSize(406, 255);
-    Memo1 = New<TMemo>(this, this);
-    Memo1->Name = "Memo1";
-    Memo1->SetBounds(0, 0, 406, 255);
+    Memo1 = Place<TMemo>(this, this, "Memo1", 0, 0, 406, 255);
     Memo1->ReadOnly = true;
     Memo1->VerticalScrollBar = true;
     Memo1->SetColor(clBtnFace);

@@ -11,27 +11,19 @@ TEmNotifyForm::TEmNotifyForm(TComponent* owner) : TForm(owner) {
     Position = poScreenCenter;
     SetClientSize(298, 230);
 
-    Image1 = New<TImage>(this, this);
-    Image1->Name = "Image1";
-    Image1->SetBounds(5, 5, 61, 48);
+    Image1 = Place<TImage>(this, this, "Image1", 5, 5, 61, 48);
     Image1->PictureId = 1;
-    Label1 = New<TLabel>(this, this);
-    Label1->Name = "Label1";
-    Label1->SetBounds(66, 19, 220, 16);
+    Label1 = Place<TLabel>(this, this, "Label1", 66, 19, 220, 16);
     TFont bold;
     bold.Bold = true;
     Label1->SetFont(bold);
-    ListView1 = New<TListView>(this, this);
-    ListView1->Name = "ListView1";
-    ListView1->SetBounds(4, 56, 289, 137);
+    ListView1 = Place<TListView>(this, this, "ListView1", 4, 56, 289, 137);
     ListView1->AddColumn("From");
     ListView1->AddColumn("Account");
     ListView1->ReadOnly = true;
     ListView1->ColumnClick = false;
-    Button1 = New<TButton>(this, this);
-    Button1->Name = "Button1";
+    Button1 = Place<TButton>(this, this, "Button1", 114, 202, 75, 25);
     Button1->SetCaption("Ok");
-    Button1->SetBounds(114, 202, 75, 25);
 
     Button1->OnClick = [this] { Button1Click(); };
     OnClose = [this](TCloseAction& a) { FormClose(a); };

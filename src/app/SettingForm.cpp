@@ -16,10 +16,8 @@ std::string SettingFormCaption(uint8_t modelFlags) {
 namespace {
 TButton* MakeButton(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left,
                     int top) {
-    auto* b = New<TButton>(owner, parent);
-    b->Name = name;
+    auto* b = Place<TButton>(owner, parent, name, left, top, 75, 25);
     b->SetCaption(caption);
-    b->SetBounds(left, top, 75, 25);
     return b;
 }
 }  // namespace
@@ -31,15 +29,10 @@ TSettingForm::TSettingForm(TComponent* owner) : TForm(owner) {
     Position = poScreenCenter;
     SetClientSize(454, 426);
 
-    PageControl1 = New<TPageControl>(this, this);
-    PageControl1->Name = "PageControl1";
-    PageControl1->SetBounds(5, 5, 443, 385);
-    AccountsSheet = New<TTabSheet>(this, PageControl1);
-    AccountsSheet->Name = "AccountsSheet";
+    PageControl1 = Place<TPageControl>(this, this, "PageControl1", 5, 5, 443, 385);
+    AccountsSheet = Place<TTabSheet>(this, PageControl1, "AccountsSheet", 0, 0, 443, 385);
     AccountsSheet->SetCaption("Accounts");
-    AccountListView = New<TListView>(this, AccountsSheet);
-    AccountListView->Name = "AccountListView";
-    AccountListView->SetBounds(8, 8, 420, 300);
+    AccountListView = Place<TListView>(this, AccountsSheet, "AccountListView", 8, 8, 420, 300);
     AccountListView->AddColumn("Account");
     AccountListView->AddColumn("Account Name");
     AccountListView->HideSelection = false;

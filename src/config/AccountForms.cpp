@@ -32,29 +32,23 @@ TFont FieldFont() {
 
 TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const std::string& text, int left,
                   int top, int width, int height, const TFont& font) {
-    auto* l = New<TLabel>(owner, parent);
-    l->Name = name;
+    auto* l = Place<TLabel>(owner, parent, name, left, top, width, height);
     l->SetCaption(text);
-    l->SetBounds(left, top, width, height);
     l->SetFont(font);
     return l;
 }
 
 TEdit* MakeEdit(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width,
                 const TFont& font) {
-    auto* e = New<TEdit>(owner, parent);
-    e->Name = name;
-    e->SetBounds(left, top, width, 21);
+    auto* e = Place<TEdit>(owner, parent, name, left, top, width, 21);
     e->SetFont(font);
     return e;
 }
 
 TButton* MakeButton(TComponent* owner, TWinControl* parent, const char* name, const std::string& caption, int left,
                     int top, int width, int height) {
-    auto* b = New<TButton>(owner, parent);
-    b->Name = name;
+    auto* b = Place<TButton>(owner, parent, name, left, top, width, height);
     b->SetCaption(caption);
-    b->SetBounds(left, top, width, height);
     return b;
 }
 
@@ -67,34 +61,28 @@ TNewAcountForm::TNewAcountForm(TComponent* owner) : TForm(owner) {
     Position = poScreenCenter;
     SetClientSize(351, 208);
 
-    Notebook1 = New<TNotebook>(this, this);
-    Notebook1->Name = "Notebook1";
-    Notebook1->SetBounds(5, 5, 341, 163);
-    pServer = New<TNotebookPage>(this, Notebook1);
-    pServer->Name = "pServer";
-    pUsername = New<TNotebookPage>(this, Notebook1);
-    pUsername->Name = "pUsername";
-    pFinish = New<TNotebookPage>(this, Notebook1);
-    pFinish->Name = "pFinish";
-    for (TNotebookPage* p : {pServer, pUsername, pFinish}) p->SetBounds(0, 0, 341, 163);
+    Notebook1 = Place<TNotebook>(this, this, "Notebook1", 5, 5, 341, 163);
+    pServer = Place<TNotebookPage>(this, Notebook1, "pServer", 0, 0, 341, 163);
+    pUsername = Place<TNotebookPage>(this, Notebook1, "pUsername", 0, 0, 341, 163);
+    pFinish = Place<TNotebookPage>(this, Notebook1, "pFinish", 0, 0, 341, 163);
 
     const TFont title = TitleFont(), bold = BoldFont(), plain, field = FieldFont();
     Label4 = MakeLabel(this, pServer, "Label4", "Enter Incoming Email Server Name", 12, 8, 320, 24, title);
     Label11 = MakeLabel(this, pServer, "Label11",
                         "Enter your Pop3 email server name which you use to receive\r\nyour email.", 12, 44, 320,
                         30, plain);
-    Label1 = MakeLabel(this, pServer, "Label1", "Pop3 Server Name :", 12, 96, 120, 16, bold);
-    popnameEdit = MakeEdit(this, pServer, "popnameEdit", 136, 93, 190, field);
+    Label1 = MakeLabel(this, pServer, "Label1", "Pop3 Server Name :", 12, 96, 126, 16, bold);
+    popnameEdit = MakeEdit(this, pServer, "popnameEdit", 142, 93, 188, field);
 
     Label5 = MakeLabel(this, pUsername, "Label5", "Internet Mail Logon", 12, 8, 320, 24, title);
-    Label2 = MakeLabel(this, pUsername, "Label2", "POP account name :", 12, 52, 120, 16, bold);
-    UserNameEdit = MakeEdit(this, pUsername, "UserNameEdit", 136, 49, 190, field);
-    Label3 = MakeLabel(this, pUsername, "Label3", "Password:", 12, 84, 120, 16, bold);
-    PasswordEdit = MakeEdit(this, pUsername, "PasswordEdit", 136, 81, 190, field);
+    Label2 = MakeLabel(this, pUsername, "Label2", "POP account name :", 12, 52, 126, 16, bold);
+    UserNameEdit = MakeEdit(this, pUsername, "UserNameEdit", 142, 49, 188, field);
+    Label3 = MakeLabel(this, pUsername, "Label3", "Password:", 12, 84, 126, 16, bold);
+    PasswordEdit = MakeEdit(this, pUsername, "PasswordEdit", 142, 81, 188, field);
     PasswordEdit->PasswordChar = '*';
     Label6 = MakeLabel(this, pUsername, "Label6",
-                       "( your password will appear as asterisks to\r\n  prevent  others from reading it.)", 136,
-                       108, 200, 30, plain);
+                       "( your password will appear as asterisks to\r\n  prevent  others from reading it.)", 90,
+                       108, 245, 30, plain);
 
     Label7 = MakeLabel(this, pFinish, "Label7", "Finished", 12, 8, 320, 24, title);
     Label8 = MakeLabel(this, pFinish, "Label8",

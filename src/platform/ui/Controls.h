@@ -106,3 +106,13 @@ private:
     friend class TControl;
     std::vector<TControl*> controls_;
 };
+
+// A new control of type T owned by `owner` (which frees it), placed on
+// `parent` with its name and bounds.
+template <class T, class Parent>
+T* Place(TComponent* owner, Parent* parent, const char* name, int left, int top, int width, int height) {
+    T* c = New<T>(owner, parent);
+    c->Name = name;
+    c->SetBounds(left, top, width, height);
+    return c;
+}
