@@ -91,8 +91,11 @@ void AppTest::WriteSettings(const TAppSettings& s, const std::vector<TAccount>& 
     WriteSettingsFile(ChangeFileExt(AppExeName, ".dat"), h, s, a, f);
 }
 
-void AppTest::ReadSettings(TSettingsFileHeader& h, TAppSettings& s, TEMailAccountHolder& a, TEmailFilterHolder& f) {
-    ReadSettingsFile(ChangeFileExt(AppExeName, ".dat"), h, s, a, f);
+std::unique_ptr<TSavedSettings> AppTest::Saved() {
+    auto saved = std::make_unique<TSavedSettings>();
+    ReadSettingsFile(ChangeFileExt(AppExeName, ".dat"), saved->Header, saved->Settings, saved->Accounts,
+                     saved->Filters);
+    return saved;
 }
 
 TMAILBELLForm& AppTest::Start() {

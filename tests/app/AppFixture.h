@@ -39,6 +39,14 @@ public:
     }
 };
 
+// The settings file as it is on disk.
+struct TSavedSettings {
+    TSettingsFileHeader Header;
+    TAppSettings Settings;
+    TEMailAccountHolder Accounts;
+    TEmailFilterHolder Filters;
+};
+
 struct TAccount {
     std::string Server, User, Password;
 };
@@ -52,7 +60,7 @@ protected:
     void WriteSettings(const TAppSettings& s, const std::vector<TAccount>& accounts = {},
                        const std::vector<std::string>& filters = {}, uint8_t firstRun = 0);
     // Reads it back into fresh records.
-    void ReadSettings(TSettingsFileHeader& h, TAppSettings& s, TEMailAccountHolder& a, TEmailFilterHolder& f);
+    std::unique_ptr<TSavedSettings> Saved();
     // Creates the main form as the program does (startup exceptions pass through).
     TMAILBELLForm& Start();
     // Lets time pass: timers fire, messages are dispatched.

@@ -110,16 +110,12 @@ TEST_F(AppTest, FirstRunWizardAddsTheAccountAndSaves) {
     });
     TMAILBELLForm& f = Start();
     EXPECT_TRUE(f.RxTrayIcon1->Enabled());
-    TSettingsFileHeader h;
-    TAppSettings s;
-    TEMailAccountHolder a;
-    TEmailFilterHolder fl;
-    ReadSettings(h, s, a, fl);
-    EXPECT_EQ(h.FirstRun(), 0);
-    ASSERT_EQ(a.Count(), 1);
-    EXPECT_EQ(a.Get(0).PopServer(), "pop.example.org");
-    EXPECT_EQ(a.Get(0).Password(), std::string(255, 'p'));
-    EXPECT_EQ(a.Get(0).ReservedFlag(), 1);
+    auto saved = Saved();
+    EXPECT_EQ(saved->Header.FirstRun(), 0);
+    ASSERT_EQ(saved->Accounts.Count(), 1);
+    EXPECT_EQ(saved->Accounts.Get(0).PopServer(), "pop.example.org");
+    EXPECT_EQ(saved->Accounts.Get(0).Password(), std::string(255, 'p'));
+    EXPECT_EQ(saved->Accounts.Get(0).ReservedFlag(), 1);
     EXPECT_TRUE(f.AHMScheduler1->Active());
 }
 
@@ -127,13 +123,9 @@ TEST_F(AppTest, CancelledFirstRunSavesWithoutAccountAndSchedulesNothing) {
     WriteSettings(Model(0, ofPeriodicCheck), {}, {}, 1);
     ui.ExpectModal([](TForm& f) { static_cast<TNewAcountForm&>(f).CancelButton->UserClick(); });
     TMAILBELLForm& f = Start();
-    TSettingsFileHeader h;
-    TAppSettings s;
-    TEMailAccountHolder a;
-    TEmailFilterHolder fl;
-    ReadSettings(h, s, a, fl);
-    EXPECT_EQ(h.FirstRun(), 0);
-    EXPECT_EQ(a.Count(), 0);
+    auto saved = Saved();
+    EXPECT_EQ(saved->Header.FirstRun(), 0);
+    EXPECT_EQ(saved->Accounts.Count(), 0);
     EXPECT_FALSE(f.AHMScheduler1->Active());
     OpenLog();
     Dispatch();  // the first check finds no account
@@ -238,13 +230,9 @@ TEST_F(AppTest, ApplyWithoutCheckAdoptsSavesAndReschedules) {
     EXPECT_EQ(AppSettings.LanCheckMinutes(), 10);
     EXPECT_EQ(AccountHolder.Get(0).PopServer(), "h2");
     EXPECT_EQ(f.AHMScheduler1->TriggerTime, "09:10:00");
-    TSettingsFileHeader h;
-    TAppSettings s;
-    TEMailAccountHolder a;
-    TEmailFilterHolder fl;
-    ReadSettings(h, s, a, fl);
-    EXPECT_EQ(s.LanCheckMinutes(), 10);
-    EXPECT_EQ(a.Get(0).UserName(), "u2");
+    auto saved = Saved();
+    EXPECT_EQ(saved->Settings.LanCheckMinutes(), 10);
+    EXPECT_EQ(saved->Accounts.Get(0).UserName(), "u2");
 }
 
 TEST_F(AppTest, ApplyDuringACheckIsAdoptedByTheTimerAfterIt) {
@@ -276,12 +264,8 @@ TEST_F(AppTest, DialUpWithoutPhoneBookFallsBackToLanWithoutSaving) {
     WriteSettings(s);
     Start();
     EXPECT_EQ(AppSettings.ConnectionType(), ctLan);
-    TSettingsFileHeader h;
-    TAppSettings stored;
-    TEMailAccountHolder a;
-    TEmailFilterHolder fl;
-    ReadSettings(h, stored, a, fl);
-    EXPECT_EQ(stored.ConnectionType(), ctDialUp);
+    auto saved = Saved();
+    EXPECT_EQ(saved->Settings.ConnectionType(), ctDialUp);
 }
 
 TEST_F(AppTest, ExitStopsTheSoundAndRemovesTheHook) {

@@ -5,6 +5,18 @@
 
 PS2='{"FirstRun":0,"ModelFlags":0,"OptionFlags":2,"LanCheckMinutes":30,"Accounts":[{"PopServer":"127.0.0.1:1","UserName":"u","Password":"p"}]}'
 
+# finish_wizard SERVER USER PASSWORD: fills the open wizard's pages and finishes it.
+finish_wizard() {
+  local w="New Account Wizard"
+  spy type "$w" 0 "$1"
+  spy click "$w" "&Next >"; sleep 0.5
+  spy type "$w" 1 "$2"
+  spy type "$w" 2 "$3"
+  spy click "$w" "&Next >"; sleep 0.5
+  spy click "$w" "&Finish"
+  spy gone "$w" 10
+}
+
 # 1. A missing, a 10-byte and a damaged file: the message with CR LF, exit code 1.
 for kind in missing short damaged; do
   d=$(new_program_dir)
@@ -38,13 +50,7 @@ check "the first instance opened its settings dialog" spy wait "$SETTINGS" 20
 # 3. Adopting changed settings saves the file: a new account through the dialog.
 spy click "$SETTINGS" "&New"
 if spy wait "New Account Wizard" 10; then
-  spy type "New Account Wizard" 0 pop.added.org
-  spy click "New Account Wizard" "&Next >"; sleep 0.5
-  spy type "New Account Wizard" 1 added-user
-  spy type "New Account Wizard" 2 added-pass
-  spy click "New Account Wizard" "&Next >"; sleep 0.5
-  spy click "New Account Wizard" "&Finish"
-  spy gone "New Account Wizard" 10
+  finish_wizard pop.added.org added-user added-pass
   spy click "$SETTINGS" "&Apply"
   sleep 2
   check "the adopted account is in the saved file" grep -q '"pop.added.org"' <<<"$(dump_settings "$d")"
@@ -59,13 +65,7 @@ d=$(new_program_dir)
 make_settings "$d" '{"FirstRun":1,"ModelFlags":0,"OptionFlags":0}'
 start_mailbell "$d"
 if spy wait "New Account Wizard" 20; then
-  spy type "New Account Wizard" 0 pop.first.org
-  spy click "New Account Wizard" "&Next >"; sleep 0.5
-  spy type "New Account Wizard" 1 first-user
-  spy type "New Account Wizard" 2 first-pass
-  spy click "New Account Wizard" "&Next >"; sleep 0.5
-  spy click "New Account Wizard" "&Finish"
-  spy gone "New Account Wizard" 10; sleep 1
+  finish_wizard pop.first.org first-user first-pass; sleep 1
   out=$(dump_settings "$d")
   check "first run: the account is saved" grep -q '"pop.first.org"' <<<"$out"
   check "first run: FirstRun is 0 afterwards" grep -q '"FirstRun": *0' <<<"$out"
