@@ -194,7 +194,7 @@ TEST_F(AppTest, TrayDoubleClickRunsTheDefaultItemUnlessDisabled) {
 }
 
 TEST_F(AppTest, ShowSettingCopiesTheWorkingDataOnlyWhenTheDialogOpens) {
-    WriteSettings(Model(0, ofPeriodicCheck), {{"h1", "u1", "p1"}}, {"a@b"});
+    WriteSettings(Model(0, ofPeriodicCheck), {{"127.0.0.1:1", "u1", "p1"}}, {"a@b"});
     TMAILBELLForm& f = Start();
     ui.PostMessage(f.Handle(), WM_SHOWSETTING, 0, 0);
     Dispatch();
@@ -215,7 +215,7 @@ TEST_F(AppTest, ShowSettingCopiesTheWorkingDataOnlyWhenTheDialogOpens) {
 }
 
 TEST_F(AppTest, ApplyWithoutCheckAdoptsSavesAndReschedules) {
-    WriteSettings(Model(0, ofPeriodicCheck), {{"h1", "u1", "p1"}});
+    WriteSettings(Model(0, ofPeriodicCheck), {{"127.0.0.1:1", "u1", "p1"}});
     TMAILBELLForm& f = Start();
     Dispatch();
     f.Setting1Click();
@@ -236,7 +236,7 @@ TEST_F(AppTest, ApplyWithoutCheckAdoptsSavesAndReschedules) {
 }
 
 TEST_F(AppTest, ApplyDuringACheckIsAdoptedByTheTimerAfterIt) {
-    WriteSettings(Model(0, ofPeriodicCheck), {{"h1", "u1", "p1"}});
+    WriteSettings(Model(0, ofPeriodicCheck), {{"127.0.0.1:1", "u1", "p1"}});
     TMAILBELLForm& f = Start();
     WorkSettings = AppSettings;
     WorkSettings.SetLanCheckMinutes(7);
