@@ -157,6 +157,28 @@ private:
     std::vector<HWND> disabled_;
 };
 
+// The peer of a control, when it has a window.
+inline TWinPeer* PeerOfControl(const TControl* c) { return c ? dynamic_cast<TWinPeer*>(c->Peer()) : nullptr; }
+
+inline bool IsContainerKind(TControlKind k) { return k != TControlKind::Label && k != TControlKind::Image; }
+
+// Runs f for the peer of every child of c (children without a window are skipped).
+template <class F>
+void ForChildren(const TControl& c, F&& f) {
+    if (!IsContainerKind(c.Kind())) return;
+    for (TControl* child : static_cast<const TWinControl&>(c).Controls())
+        if (TWinPeer* p = PeerOfControl(child)) f(*p);
+}
+
+template <class F>
+void ForDescendants(const TControl& c, F&& f) {
+    if (!IsContainerKind(c.Kind())) return;
+    for (TControl* child : static_cast<const TWinControl&>(c).Controls()) {
+        if (TWinPeer* p = PeerOfControl(child)) f(*p);
+        ForDescendants(*child, f);
+    }
+}
+
 // Routes the notifications of child windows to their peers; true when handled.
 bool HostMessage(TWin32Backend& b, HWND h, UINT msg, WPARAM w, LPARAM l, LRESULT& result);
 
