@@ -28,12 +28,15 @@ for kind in missing short damaged; do
   if spy wait MAILBELL 20; then
     check "$kind file: the fixed message, CR LF inside" \
       grep -qxF 'File MAILBELL.DAT Not found or is cracked.\r\nPlease reinstall application.' <<<"$(spy texts MAILBELL)"
+    # Wine shows its tray window only while some icon is in it.
+    check "$kind file: no tray icon while the message shows" spy gone "Wine System Tray" 5
     spy click MAILBELL OK
   else
     fail "$kind file: no message box"
   fi
   wait_exit "$E2E_PID"
   check "$kind file: exit code 1 (got $E2E_CODE)" [ "$E2E_CODE" = 1 ]
+  check "$kind file: no tray icon left" spy gone "Wine System Tray" 5
 done
 
 # 2. A second start wakes the first one's settings dialog and ends with 1.
@@ -42,6 +45,7 @@ make_settings "$d" "$PS2"
 start_mailbell "$d"
 first=$E2E_PID
 check "first instance: main window by class and caption" spy waitclass TMAILBELLForm MAILBELLForm 20
+check "first instance: its tray icon shows" spy wait "Wine System Tray" 10
 code=$(spy run 30 "$(winepath_of "$d/MAILBELL.exe")")
 check "second start ends with exit code 1 (got $code)" [ "$code" = 1 ]
 SETTINGS='E-Mail mouse Korvana PS/2 driver settings V1.20'
