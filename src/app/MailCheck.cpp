@@ -45,6 +45,19 @@ std::string TimeText() {
 }
 }  // namespace
 
+// A notice of a message: its sender and account, and the wave file, tune and
+// spare texts of the matching filter, or of the settings without the filter.
+template <class TSource>
+static void AddNotice(const std::string& from, const std::string& server, const TSource& source) {
+    TNotifyData n = NotifyHolder.New();
+    n.SetFromAddress(from);
+    n.SetPopServer(server);
+    n.SetSpareText1(source.SpareText1());
+    n.SetWaveFileName(source.WaveFileName());
+    n.SetSpareText2(source.SpareText2());
+    n.SetTuneNumber(source.TuneNumber());
+}
+
 void TMAILBELLForm::BindSessionEvents() {
     AttachSessionLog(*VekPOP1, [](const std::string& line) { LogLine(line); }, TimeText);
 }
@@ -115,23 +128,9 @@ void TMAILBELLForm::CheckMail() {
             const std::string from = VekMsgList1->Items(m).FromEmailAddress;
             if (filterOn) {
                 int k = FindFilter(from);
-                if (k < 0) continue;
-                TFilterData f = FilterHolder.Get(k);
-                TNotifyData n = NotifyHolder.New();
-                n.SetFromAddress(from);
-                n.SetPopServer(server);
-                n.SetSpareText1(f.SpareText1());
-                n.SetWaveFileName(f.WaveFileName());
-                n.SetSpareText2(f.SpareText2());
-                n.SetTuneNumber(f.TuneNumber());
+                if (k >= 0) AddNotice(from, server, FilterHolder.Get(k));
             } else {
-                TNotifyData n = NotifyHolder.New();
-                n.SetFromAddress(from);
-                n.SetPopServer(server);
-                n.SetSpareText1(AppSettings.SpareText1());
-                n.SetWaveFileName(AppSettings.WaveFileName());
-                n.SetSpareText2(AppSettings.SpareText2());
-                n.SetTuneNumber(AppSettings.TuneNumber());
+                AddNotice(from, server, AppSettings);
             }
         }
     }
